@@ -1,0 +1,7 @@
+#include "platform/ProgressDisplay.h"
+
+namespace platform {
+
+ProgressDisplay::~ProgressDisplay() = default;
+
+} // namespace platform
