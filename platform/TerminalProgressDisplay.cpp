@@ -1,11 +1,14 @@
 #include "platform/TerminalProgressDisplay.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 
 namespace platform {
 
-TerminalProgressDisplay::TerminalProgressDisplay(std::FILE* out, int barWidth) : m_out(out), m_barWidth(barWidth)
+TerminalProgressDisplay::TerminalProgressDisplay(std::FILE* out, int barWidth)
+    : m_out(out), m_barWidth(barWidth), m_tty(isatty(fileno(out)) != 0)
 {
 }
 
@@ -66,10 +69,13 @@ void TerminalProgressDisplay::redrawLocked()
         char number[16];
         std::snprintf(number, sizeof number, "%3d%%", percent);
         line += number;
-    } else {
-        line += " ...";
     }
-    line += "\033[K"; // clear what a longer previous line left
+    // Clear what a longer previous line left.
+    if (m_tty)
+        line.append("\033[K");
+    else
+        line.append(size_t(std::max(0, m_lastLength - int(line.size()))), ' ');
+    m_lastLength = int(line.size());
     std::fputs(line.c_str(), m_out);
     std::fflush(m_out);
     m_drawn = true;

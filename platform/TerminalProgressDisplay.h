@@ -1,5 +1,6 @@
 // A progress display for command-line programs: one line on a stream
 // (stderr by default), redrawn in place, "LABEL [#####     ]  42%".
+// The label alone is shown in the indeterminate mode.
 #pragma once
 
 #include "platform/ProgressDisplay.h"
@@ -31,6 +32,8 @@ private:
     int m_percent = -1;
     int m_lastDrawnPercent = -2;
     bool m_drawn = false;
+    bool m_tty;
+    int m_lastLength = 0;
 };
 
 } // namespace platform
