@@ -6,6 +6,7 @@
 #include "Effector/Fading.h"
 #include "Effector/FinishingStages.h"
 #include "app/AppData.h"
+#include "app/ImageHelpers.h"
 #include "app/PhotoIntake.h"
 #include "platform/DocumentsFolder.h"
 #include "platform/Image.h"
@@ -20,6 +21,7 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -63,10 +65,10 @@ void sizeForLongerSide(int s, int orgWidth, int orgHeight, int& width, int& heig
 {
     if (orgWidth > orgHeight) {
         width = s;
-        height = int(int64_t(s) * orgHeight / orgWidth);
+        height = std::max(1, int(int64_t(s) * orgHeight / orgWidth));
     } else {
         height = s;
-        width = int(int64_t(s) * orgWidth / orgHeight);
+        width = std::max(1, int(int64_t(s) * orgWidth / orgHeight));
     }
 }
 
@@ -195,13 +197,13 @@ ParsedArguments parseRenderArguments(const QStringList& arguments)
         } else if (name == QLatin1String("--depth")) {
             o.depth = value;
         } else if (name == QLatin1String("--size")) {
-            if (!parseInt(value, 1, 16384, n))
-                return usage(QStringLiteral("--size must be a whole number from 1 to 16384, not '%1'").arg(value));
+            if (!parseInt(value, 1, 8192, n))
+                return usage(QStringLiteral("--size must be a whole number from 1 to 8192, not '%1'").arg(value));
             o.size = n;
             sizeGiven = true;
         } else if (name == QLatin1String("--width") || name == QLatin1String("--height")) {
-            if (!parseInt(value, 1, 16384, n))
-                return usage(QStringLiteral("%1 must be a whole number from 1 to 16384, not '%2'").arg(name, value));
+            if (!parseInt(value, 1, 8192, n))
+                return usage(QStringLiteral("%1 must be a whole number from 1 to 8192, not '%2'").arg(name, value));
             if (name == QLatin1String("--width")) {
                 o.width = n;
                 widthGiven = true;
@@ -291,6 +293,13 @@ int runRender(const RenderOptions& o)
     if (photo.isNull())
         return failure(QStringLiteral("cannot read the photo '%1': %2").arg(o.input, error));
 
+    const QSize working = fitLongestSide(400, photo.width(), photo.height());
+    if (working.width() < 1 || working.height() < 1)
+        return failure(QStringLiteral("the photo '%1' is %2 x %3, too narrow to edit")
+                           .arg(o.input)
+                           .arg(photo.width())
+                           .arg(photo.height()));
+
     // The document lives in a private documents folder, so that the app's
     // own "org.jpg" is left alone.
     QTemporaryDir documents;
@@ -371,7 +380,7 @@ int runRender(const RenderOptions& o)
     if (!progressStream)
         progressStream = nullStream = std::fopen("/dev/null", "w");
     cv::Mat result, depth;
-    {
+    try {
         platform::TerminalProgressDisplay hud(progressStream);
         LensBlurEffectCallback callback(hud);
         if (o.preview) {
@@ -391,6 +400,13 @@ int runRender(const RenderOptions& o)
         applyStickerAndFilter(doc, result, depth);
         applyVignetteAndColorMask(doc, result, depth);
         hud.setProgress(1.0f);
+    } catch (const std::exception& e) {
+        // The engine asserts on inputs it was never meant to get, and runs out
+        // of memory on absurd sizes: report it, and leave no partial output.
+        if (nullStream)
+            std::fclose(nullStream);
+        file.cancelWriting();
+        return failure(QStringLiteral("the render failed: %1").arg(QString::fromLocal8Bit(e.what()).trimmed()));
     }
     if (nullStream)
         std::fclose(nullStream);

@@ -146,6 +146,7 @@ TEST_F(RenderToolTest, OutputSizeFollowsTheOptions)
         {m_photo, {QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("50")},
          {120, 50}},
         {m_photo, {QStringLiteral("--preview")}, {400, 300}},
+        {m_photo, {QStringLiteral("--size"), QStringLiteral("1")}, {1, 1}},
         {portrait, {}, {480, 640}},
         {portrait, {QStringLiteral("--size"), QStringLiteral("320")}, {240, 320}},
     };
@@ -177,6 +178,8 @@ TEST_F(RenderToolTest, BadInputIsRefusedWithOneLineAndNoOutput)
     ASSERT_TRUE(depthPixels(600, 600).save(squareDepth));
     const QString colourDepth = path("colour-depth.png");
     ASSERT_TRUE(photoPixels(800, 600).save(colourDepth));
+    const QString narrow = path("narrow.png");
+    ASSERT_TRUE(photoPixels(1, 1000).save(narrow));
     const QString out = path("out.png");
 
     struct Case {
@@ -187,6 +190,7 @@ TEST_F(RenderToolTest, BadInputIsRefusedWithOneLineAndNoOutput)
         {{path("missing.jpg"), out}, 1, "missing.jpg"},
         {{truncated, out}, 1, "truncated"},
         {{garbage, out}, 1, "garbage.png"},
+        {{narrow, out}, 1, "too narrow"},
         {{QStringLiteral("--depth"), path("no-depth.png"), m_photo, out}, 1, "no-depth.png"},
         {{QStringLiteral("--depth"), garbage, m_photo, out}, 1, "garbage.png"},
         {{QStringLiteral("--depth"), squareDepth, m_photo, out}, 1, "proportions"},
