@@ -42,7 +42,19 @@ public:
 
     const std::vector<cv::Mat>& kernels() const { return m_kernels; }
 
+    // A horizontal stretch of 1-elements of a kernel, as offsets from the
+    // pixel being blurred: row dy, columns [x0, x1).
+    struct Run {
+        int dy;
+        int x0;
+        int x1;
+        int level; // floor(log2(x1 - x0))
+    };
+
 private:
+    static std::vector<Run> kernelRuns(const cv::Mat& kernel);
+    void stampHighlights(const cv::Mat& highlights, const cv::Mat& depth, cv::Mat& dst) const;
+
     int m_kind;
     cv::Mat m_source;
     cv::Mat m_paddedSource;
@@ -52,4 +64,5 @@ private:
     int m_bokehThreshold;
     std::vector<cv::Mat> m_kernels;
     int m_sharpen;
+    std::vector<std::vector<Run>> m_runs; // m_runs[w]: the runs of kernel w
 };
