@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -27,8 +28,11 @@ void systemLog(const char* format, ...)
     va_end(args);
 
     std::lock_guard<std::mutex> lock(g_mutex);
+    static const bool toStderr = std::getenv("NIMBALIGHT_LOG_TO_STDERR") != nullptr;
     if (g_sink)
         g_sink(std::string(text.data()));
+    else if (toStderr)
+        std::fputs(text.data(), stderr);
     else
         syslog(LOG_DEBUG, "%s", text.data());
 }

@@ -1,5 +1,6 @@
 // Debug lines for the system log (syslog on this platform). Tests may divert
-// them with setSystemLogSink.
+// them with setSystemLogSink; with NIMBALIGHT_LOG_TO_STDERR set in the
+// environment they go to stderr instead, for a developer's terminal.
 #pragma once
 
 #include <functional>
