@@ -207,61 +207,19 @@ inline float addWholeNumbers(float s, const Prefix& pre, int a, int b)
 }
 
 // Adds the neighbours [a, b) of one padded row, all of weight 1, to the
-// blue, green, red and weight sums: fl(1 * v) is v.
-inline void addWeightOne(float acc[4], const int32_t* sums, int a, int b)
+// blue, green, red and weight sums: fl(1 * v) is v. sums holds the prefix
+// sums of blue, green and red one after the other, stride apart.
+inline void addWeightOne(float acc[4], const int32_t* sums, size_t stride, int a, int b)
 {
-    for (int c = 0; c < 3; ++c)
-        acc[c] = addWholeNumbers(acc[c], [sums, c](int k) { return sums[4 * k + c]; }, a, b);
+    for (int c = 0; c < 3; ++c) {
+        const int32_t* plane = sums + size_t(c) * stride;
+        acc[c] = addWholeNumbers(acc[c], [plane](int k) { return plane[k]; }, a, b);
+    }
     acc[3] = addWholeNumbers(acc[3], [](int k) { return int32_t(k); }, a, b);
 }
 
 #if defined(__x86_64__)
 #define NIMBALIGHT_LANES_AVX2 1
-
-// Eight neighbouring pixels of one row that share the kernel radius, one
-// pixel per lane: each lane adds its own neighbours in kernel order with
-// the same single-precision operations as the one-pixel loop (a division
-// for the weight, a product, then a sum; no fused multiply-add), so every
-// lane's sums are bit for bit the one-pixel sums. paddedX and paddedY are
-// lane 0's position in the padded images; sums receives blue, green, red
-// and weight, 8 lanes each.
-__attribute__((target("avx2"))) void weightedSums8(const std::vector<BlurByDepthFilter::Run>& runs,
-                                                     const cv::Mat& paddedSource, const cv::Mat& paddedDepth,
-                                                     int paddedX, int paddedY, const uchar* depth8, float sums[4][8])
-{
-    const __m256i u = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth8)));
-    const __m256i byte = _mm256_set1_epi32(0xff);
-    const __m256i i255 = _mm256_set1_epi32(255);
-    const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 denominator = _mm256_cvtepi32_ps(_mm256_sub_epi32(i255, u));
-    __m256 sb = _mm256_setzero_ps(), sg = sb, sr = sb, sw = sb;
-    for (const BlurByDepthFilter::Run& run : runs) {
-        const uchar* pd = paddedDepth.ptr<uchar>(paddedY + run.dy) + paddedX + run.x0;
-        const uchar* ps = paddedSource.ptr<uchar>(paddedY + run.dy) + 4 * (paddedX + run.x0);
-        const int length = run.x1 - run.x0;
-        for (int k = 0; k < length; ++k) {
-            const __m256i J = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pd + k)));
-            const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + 4 * k));
-            const __m256 b = _mm256_cvtepi32_ps(_mm256_and_si256(p, byte));
-            const __m256 g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), byte));
-            const __m256 r = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), byte));
-            const __m256i nearer = _mm256_cmpgt_epi32(J, u);
-            __m256 q = one;
-            if (!_mm256_testz_si256(nearer, nearer)) {
-                const __m256 fade = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(i255, J)), denominator);
-                q = _mm256_blendv_ps(one, fade, _mm256_castsi256_ps(nearer));
-            }
-            sb = _mm256_add_ps(sb, _mm256_mul_ps(q, b));
-            sg = _mm256_add_ps(sg, _mm256_mul_ps(q, g));
-            sr = _mm256_add_ps(sr, _mm256_mul_ps(q, r));
-            sw = _mm256_add_ps(sw, q);
-        }
-    }
-    _mm256_storeu_ps(sums[0], sb);
-    _mm256_storeu_ps(sums[1], sg);
-    _mm256_storeu_ps(sums[2], sr);
-    _mm256_storeu_ps(sums[3], sw);
-}
 
 bool haveAvx2()
 {
@@ -279,13 +237,18 @@ class RowTables {
 public:
     RowTables(const cv::Mat& padded, const cv::Mat& reflected, const cv::Mat& paddedDepth, int ringRows, int levels)
         : m_padded(padded), m_reflected(reflected), m_depth(paddedDepth), m_ringRows(ringRows), m_levels(levels),
-          m_width(padded.cols), m_sums(size_t(ringRows) * size_t(m_width + 1) * 4),
-          m_reflectedSums(reflected.empty() ? 0 : m_sums.size()),
-          m_maxima(size_t(ringRows) * size_t(std::max(levels, 1)) * size_t(m_width))
+          m_width(padded.cols), m_sums(size_t(ringRows) * size_t(m_width + 1) * 3),
+          m_reflectedSums(reflected.empty() ? 0 : size_t(ringRows) * size_t(m_width + 1) * 4),
+          m_maxima(size_t(ringRows) * size_t(std::max(levels, 1)) * size_t(m_width)), m_slots(size_t(padded.rows))
     {
+        for (size_t py = 0; py < m_slots.size(); ++py)
+            m_slots[py] = py % size_t(ringRows);
     }
 
-    const int32_t* sums(int py) const { return &m_sums[slot(py) * size_t(m_width + 1) * 4]; }
+    // Blue, green and red prefix sums of a padded row, each planeStride()
+    // long: element k of a plane is the sum over columns [0, k).
+    const int32_t* sums(int py) const { return &m_sums[slot(py) * planeStride() * 3]; }
+    size_t planeStride() const { return size_t(m_width + 1); }
     const int32_t* reflectedSums(int py) const { return &m_reflectedSums[slot(py) * size_t(m_width + 1) * 4]; }
     // Element x is the maximum depth over [x, x + 2^level).
     const uchar* maxima(int py, int level) const
@@ -297,7 +260,7 @@ public:
 
     void build(int py)
     {
-        prefix(m_padded.ptr<uchar>(py), &m_sums[slot(py) * size_t(m_width + 1) * 4]);
+        planarPrefix(m_padded.ptr<uchar>(py), &m_sums[slot(py) * planeStride() * 3]);
         if (!m_reflected.empty())
             prefix(m_reflected.ptr<uchar>(py), &m_reflectedSums[slot(py) * size_t(m_width + 1) * 4]);
         for (int level = 1; level <= m_levels; ++level) {
@@ -310,7 +273,9 @@ public:
     }
 
 private:
-    size_t slot(int py) const { return size_t(py % m_ringRows); }
+    // Looked up rather than divided: the blur asks for a row's slot once
+    // per kernel row and pixel.
+    size_t slot(int py) const { return m_slots[size_t(py)]; }
 
     void prefix(const uchar* row, int32_t* out) const
     {
@@ -323,6 +288,19 @@ private:
         }
     }
 
+    void planarPrefix(const uchar* row, int32_t* out) const
+    {
+        int32_t* b = out;
+        int32_t* g = out + planeStride();
+        int32_t* r = out + 2 * planeStride();
+        int32_t s0 = 0, s1 = 0, s2 = 0;
+        b[0] = g[0] = r[0] = 0;
+        for (int x = 0; x < m_width; ++x) {
+            s0 += row[4 * x], s1 += row[4 * x + 1], s2 += row[4 * x + 2];
+            b[x + 1] = s0, g[x + 1] = s1, r[x + 1] = s2;
+        }
+    }
+
     const cv::Mat& m_padded;
     const cv::Mat& m_reflected;
     const cv::Mat& m_depth;
@@ -332,7 +310,388 @@ private:
     std::vector<int32_t> m_sums;
     std::vector<int32_t> m_reflectedSums;
     std::vector<uchar> m_maxima;
+    std::vector<size_t> m_slots;
 };
+
+// One row of a kernel as a stretch of offsets [x0, x1) from the pixel being
+// blurred; x0 == x1 for a row without 1-elements.
+struct Span {
+    int x0;
+    int x1;
+};
+
+#ifdef NIMBALIGHT_LANES_AVX2
+#define NIMBALIGHT_AVX2 __attribute__((target("avx2")))
+
+// The exact full-strength sums of the four channels of two neighbouring
+// pixels at once; paddedX, paddedY: the first one's position in the padded
+// images.
+NIMBALIGHT_AVX2 void fullSums2(const std::vector<BlurByDepthFilter::Run>& runs, const RowTables& tables, int paddedX,
+                               int paddedY, int32_t sums[8])
+{
+    __m256i total = _mm256_setzero_si256();
+    for (const BlurByDepthFilter::Run& run : runs) {
+        const int32_t* p = tables.reflectedSums(paddedY + run.dy);
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4 * (paddedX + run.x1)));
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4 * (paddedX + run.x0)));
+        total = _mm256_add_epi32(total, _mm256_sub_epi32(b, a));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), total);
+}
+
+// The blue, green, red and weight sums of eight pixels, one per lane.
+struct LaneSums {
+    __m256 c[4];
+};
+
+// Prefix sums of one channel (or, for the weight, the column itself) at
+// the given lane-relative columns.
+NIMBALIGHT_AVX2 inline __m256i prefixAt(const int32_t* plane, __m256i columns, bool contiguous, int first)
+{
+    if (contiguous)
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(plane + first));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(plane), columns, 4);
+}
+
+// Adds the whole numbers total (per lane) to s where, as in addWholeNumbers,
+// adding them one at a time could not round: s is whole, or the sum stays
+// below the power of two above s. Lanes where that fails return their bit in
+// the result and keep s; the caller adds them the slow way.
+NIMBALIGHT_AVX2 inline unsigned addExactTotals(__m256& s, __m256i total)
+{
+    const __m256 t = _mm256_cvtepi32_ps(total);
+    const __m256 whole = _mm256_cmp_ps(_mm256_round_ps(s, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), s, _CMP_EQ_OQ);
+    const __m256 limit = _mm256_castsi256_ps(_mm256_add_epi32(
+        _mm256_and_si256(_mm256_castps_si256(s), _mm256_set1_epi32(0x7f800000)), _mm256_set1_epi32(0x00800000)));
+    // limit - s is exact (both in [limit / 2, limit]), and so is t.
+    const __m256 fits = _mm256_cmp_ps(t, _mm256_sub_ps(limit, s), _CMP_LT_OQ);
+    const __m256 ok = _mm256_or_ps(whole, fits);
+    s = _mm256_blendv_ps(s, _mm256_add_ps(s, t), ok);
+    return unsigned(~_mm256_movemask_ps(ok)) & 0xffu;
+}
+
+// Eight neighbouring pixels of one row, one per lane, each with its own
+// kernel radius (0 for a lane that takes no part). Every lane adds its own
+// neighbours in its own kernel order with the same single-precision
+// operations as the one-pixel loop (a division for the weight, a product,
+// then a sum; no fused multiply-add), so each lane's sums are bit for bit
+// the one-pixel sums. The lanes walk the rows of the largest kernel in
+// row-major order; an element outside a lane's kernel has weight 0 there,
+// and adding 0 * v leaves a sum unchanged. Stretches in which no lane has a
+// nearer neighbour are added from the prefix tables where that is exact.
+class LaneGroup {
+public:
+    LaneGroup(const std::vector<std::vector<Span>>& spans, const RowTables& tables, const cv::Mat& paddedSource,
+              const cv::Mat& paddedDepth, bool batch)
+        : m_spans(spans), m_tables(tables), m_source(paddedSource), m_depth(paddedDepth), m_batch(batch)
+    {
+    }
+
+    // paddedX, paddedY: lane 0's position in the padded images; depth8: the
+    // eight pixels' depths; laneW: their radii. sums receives blue, green,
+    // red and weight, 8 lanes each.
+    NIMBALIGHT_AVX2 void sums(const int laneW[8], int paddedX, int paddedY, const uchar* depth8, float out[4][8])
+    {
+        int wmax = 0, umin = 255, umax = 0;
+        for (int l = 0; l < 8; ++l) {
+            if (laneW[l]) {
+                wmax = std::max(wmax, laneW[l]);
+                umin = std::min(umin, int(depth8[l]));
+                umax = std::max(umax, int(depth8[l]));
+            }
+        }
+        m_below255 = umax < 255;
+        m_u = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth8)));
+        m_denominator = _mm256_cvtepi32_ps(_mm256_sub_epi32(_mm256_set1_epi32(255), m_u));
+        for (__m256& c : m_sums.c)
+            c = _mm256_setzero_ps();
+        m_x = paddedX;
+        bool oneRadius = true;
+        unsigned lanes = 0;
+        for (int l = 0; l < 8; ++l) {
+            if (laneW[l]) {
+                lanes |= 1u << l;
+                oneRadius = oneRadius && laneW[l] == wmax;
+            }
+        }
+        if (oneRadius) {
+            // The usual case away from depth changes: one kernel for all.
+            const __m256i taking = _mm256_cmpgt_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(int(lanes)), _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128)),
+                _mm256_setzero_si256());
+            m_same = true;
+            for (int dy = -wmax; dy <= wmax; ++dy) {
+                const Span span = m_spans[size_t(wmax)][size_t(dy + wmax)];
+                if (span.x0 >= span.x1)
+                    continue;
+                _mm256_store_si256(reinterpret_cast<__m256i*>(m_x0),
+                                   _mm256_and_si256(_mm256_set1_epi32(span.x0), taking));
+                _mm256_store_si256(reinterpret_cast<__m256i*>(m_x1),
+                                   _mm256_and_si256(_mm256_set1_epi32(span.x1), taking));
+                m_sharedX0 = span.x0;
+                m_sharedX1 = span.x1;
+                addRow<true>(paddedY + dy, span.x0, span.x1, umin);
+            }
+        } else {
+            mixedRadii(laneW, wmax, paddedY, umin);
+        }
+        for (int c = 0; c < 4; ++c)
+            _mm256_storeu_ps(out[c], m_sums.c[c]);
+    }
+
+private:
+    // Near depth changes: each row's stretch is the union of the lanes' own.
+    NIMBALIGHT_AVX2 void mixedRadii(const int laneW[8], int wmax, int paddedY, int umin)
+    {
+        for (int dy = -wmax; dy <= wmax; ++dy) {
+            int X0 = INT32_MAX, X1 = INT32_MIN;
+            bool same = true;
+            int first = -1;
+            for (int l = 0; l < 8; ++l) {
+                const int w = laneW[l];
+                Span span{0, 0};
+                if (w && dy >= -w && dy <= w)
+                    span = m_spans[size_t(w)][size_t(dy + w)];
+                m_x0[l] = span.x0;
+                m_x1[l] = span.x1;
+                if (span.x0 < span.x1) {
+                    if (first < 0)
+                        first = l;
+                    else if (span.x0 != m_x0[first] || span.x1 != m_x1[first])
+                        same = false;
+                    X0 = std::min(X0, span.x0);
+                    X1 = std::max(X1, span.x1);
+                }
+            }
+            if (first < 0)
+                continue;
+            m_same = same;
+            m_sharedX0 = X0;
+            m_sharedX1 = X1;
+            if (same)
+                addRow<true>(paddedY + dy, X0, X1, umin);
+            else
+                addRow<false>(paddedY + dy, X0, X1, umin);
+        }
+    }
+
+    // Lanes whose kernel holds column offset dx of the current row.
+    NIMBALIGHT_AVX2 __m256i activeAt(int dx) const
+    {
+        const __m256i d = _mm256_set1_epi32(dx);
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_x0));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_x1));
+        return _mm256_andnot_si256(_mm256_cmpgt_epi32(x0, d), _mm256_cmpgt_epi32(x1, d));
+    }
+
+    // Same: every lane taking part in the row has the stretch [X0, X1).
+    template <bool Same>
+    NIMBALIGHT_AVX2 void addRow(int py, int X0, int X1, int umin)
+    {
+        const uchar* pd = m_depth.ptr<uchar>(py) + m_x;
+        const uchar* ps = m_source.ptr<uchar>(py) + 4 * m_x;
+        m_rowEnd = m_depth.cols;
+        // Lanes taking part in the row, when they all share one stretch.
+        const __m256i active = Same ? activeAt(X0) : _mm256_setzero_si256();
+        const __m256i i255 = _mm256_set1_epi32(255);
+        if (m_batch) {
+            // No lane has a nearer neighbour anywhere in the row.
+            const int a = m_x + X0, length = X1 - X0 + 7;
+            const int level = floorLog2(length);
+            const uchar* m = m_tables.maxima(py, level);
+            if (std::max(m[a], m[a + length - (1 << level)]) <= umin) {
+                addOnes(py, ps, X0, X1, active);
+                return;
+            }
+        }
+        const __m256i byte = _mm256_set1_epi32(0xff);
+        const __m256 one = _mm256_set1_ps(1.0f);
+        const __m256 sharedOne = _mm256_and_ps(one, _mm256_castsi256_ps(active));
+        // The sums stay in registers between stretches of weight 1.
+        __m256 sb = m_sums.c[0], sg = m_sums.c[1], sr = m_sums.c[2], sw = m_sums.c[3];
+        __m256i lastJ = _mm256_set1_epi32(-1);
+        __m256 fade = _mm256_setzero_ps();
+        int pending = X0;
+        for (int dx = X0; dx < X1; ++dx) {
+            const __m256i J = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pd + dx)));
+            const __m256i act = Same ? active : activeAt(dx);
+            const __m256i nearer = _mm256_and_si256(_mm256_cmpgt_epi32(J, m_u), act);
+            if (_mm256_testz_si256(nearer, nearer)) {
+                // This element has weight 1 in every lane. Skip ahead over
+                // the next ones whose eight depths are all at or below the
+                // lowest lane depth, checking 32 depths at a time.
+                const int end = std::min(X1 + 7, m_rowEnd - m_x - 31);
+                int k = dx + 1;
+                while (k < end) {
+                    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pd + k));
+                    const unsigned above = ~unsigned(_mm256_movemask_epi8(
+                        _mm256_cmpeq_epi8(_mm256_subs_epu8(v, _mm256_set1_epi8(char(umin))), _mm256_setzero_si256())));
+                    if (above) {
+                        k += std::countr_zero(above);
+                        break;
+                    }
+                    k += 32;
+                }
+                // Elements up to k - 8 see only depths before k.
+                if (k - 8 > dx)
+                    dx = std::min(k - 8, X1 - 1);
+                continue;
+            }
+            if (pending < dx) {
+                m_sums.c[0] = sb, m_sums.c[1] = sg, m_sums.c[2] = sr, m_sums.c[3] = sw;
+                addOnes(py, ps, pending, dx, active);
+                sb = m_sums.c[0], sg = m_sums.c[1], sr = m_sums.c[2], sw = m_sums.c[3];
+            }
+            pending = dx + 1;
+            // Weight 0 in every lane (every lane taking part has a nearer
+            // neighbour of depth 255 here): the element changes no sum, and
+            // neither do the next ones while all eight depths are 255 and no
+            // lane has depth 255 itself.
+            if (_mm256_testc_si256(_mm256_and_si256(_mm256_cmpeq_epi32(J, i255), nearer), act)) {
+                if (m_below255) {
+                    const int end = std::min(X1 + 7, m_rowEnd - m_x - 31);
+                    int k = dx + 1;
+                    while (k < end) {
+                        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pd + k));
+                        const unsigned other =
+                            ~unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xff)))));
+                        if (other) {
+                            k += std::countr_zero(other);
+                            break;
+                        }
+                        k += 32;
+                    }
+                    if (k - 8 > dx) {
+                        dx = std::min(k - 8, X1 - 1);
+                        pending = dx + 1;
+                    }
+                }
+                continue;
+            }
+            const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + 4 * dx));
+            const __m256 b = _mm256_cvtepi32_ps(_mm256_and_si256(p, byte));
+            const __m256 g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), byte));
+            const __m256 r = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), byte));
+            // Nearer neighbours mostly come in planes of one depth: the
+            // quotients of the last element are reused when J repeats.
+            if (!_mm256_testc_si256(_mm256_cmpeq_epi32(J, lastJ), _mm256_set1_epi32(-1))) {
+                lastJ = J;
+                fade = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(i255, J)), m_denominator);
+            }
+            const __m256 q = _mm256_blendv_ps(Same ? sharedOne : _mm256_and_ps(one, _mm256_castsi256_ps(act)), fade,
+                                              _mm256_castsi256_ps(nearer));
+            sb = _mm256_add_ps(sb, _mm256_mul_ps(q, b));
+            sg = _mm256_add_ps(sg, _mm256_mul_ps(q, g));
+            sr = _mm256_add_ps(sr, _mm256_mul_ps(q, r));
+            sw = _mm256_add_ps(sw, q);
+        }
+        m_sums.c[0] = sb, m_sums.c[1] = sg, m_sums.c[2] = sr, m_sums.c[3] = sw;
+        if (pending < X1)
+            addOnes(py, ps, pending, X1, active);
+    }
+
+    // Adds the elements [d0, d1) of the row, where every lane's weight is 1
+    // (or 0 outside its kernel). active: as in addRow.
+    NIMBALIGHT_AVX2 void addOnes(int py, const uchar* ps, int d0, int d1, __m256i active)
+    {
+        if (m_batch && d1 - d0 >= kMinBatch) {
+            addOnesFromPrefix(py, d0, d1, active);
+            return;
+        }
+        addOnesOneByOne(ps, d0, d1, active);
+    }
+
+    // Element by element: fl(1 * v) is v and fl(0 * v) is 0, so each lane's
+    // sums take v, or nothing outside its kernel.
+    NIMBALIGHT_AVX2 void addOnesOneByOne(const uchar* ps, int d0, int d1, __m256i active)
+    {
+        const __m256i byte = _mm256_set1_epi32(0xff);
+        const __m256 one = _mm256_set1_ps(1.0f);
+        __m256 sb = m_sums.c[0], sg = m_sums.c[1], sr = m_sums.c[2], sw = m_sums.c[3];
+        for (int dx = d0; dx < d1; ++dx) {
+            const __m256 act = _mm256_castsi256_ps(m_same ? active : activeAt(dx));
+            const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + 4 * dx));
+            const __m256 b = _mm256_cvtepi32_ps(_mm256_and_si256(p, byte));
+            const __m256 g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), byte));
+            const __m256 r = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), byte));
+            sb = _mm256_add_ps(sb, _mm256_and_ps(b, act));
+            sg = _mm256_add_ps(sg, _mm256_and_ps(g, act));
+            sr = _mm256_add_ps(sr, _mm256_and_ps(r, act));
+            sw = _mm256_add_ps(sw, _mm256_and_ps(one, act));
+        }
+        m_sums.c[0] = sb, m_sums.c[1] = sg, m_sums.c[2] = sr, m_sums.c[3] = sw;
+    }
+
+    NIMBALIGHT_AVX2 void addOnesFromPrefix(int py, int d0, int d1, __m256i active)
+    {
+        // Each lane's part of [d0, d1): the stretch clamped to its kernel row.
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_x0));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_x1));
+        const __m256i lo = _mm256_min_epi32(_mm256_max_epi32(_mm256_set1_epi32(d0), x0), x1);
+        const __m256i hi = _mm256_min_epi32(_mm256_max_epi32(_mm256_set1_epi32(d1), x0), x1);
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i base = _mm256_set1_epi32(m_x);
+        const __m256i columnLo = _mm256_add_epi32(_mm256_add_epi32(lo, lane), base);
+        const __m256i columnHi = _mm256_add_epi32(_mm256_add_epi32(hi, lane), base);
+        const int32_t* sums = m_tables.sums(py);
+        const size_t stride = m_tables.planeStride();
+        // With one shared stretch the lanes read consecutive columns.
+        const bool contiguous = m_same;
+        const int firstLo = m_x + std::clamp(d0, m_sharedX0, m_sharedX1);
+        const int firstHi = m_x + std::clamp(d1, m_sharedX0, m_sharedX1);
+        alignas(32) int32_t lows[8], highs[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lows), columnLo);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(highs), columnHi);
+        for (int c = 0; c < 3; ++c) {
+            const int32_t* plane = sums + size_t(c) * stride;
+            __m256i total = _mm256_sub_epi32(prefixAt(plane, columnHi, contiguous, firstHi),
+                                             prefixAt(plane, columnLo, contiguous, firstLo));
+            if (contiguous) // lanes outside the shared stretch add nothing
+                total = _mm256_and_si256(total, active);
+            const unsigned failed = addExactTotals(m_sums.c[c], total);
+            if (failed) {
+                // The sum crosses a power of two: split where it does.
+                alignas(32) float s[8];
+                _mm256_store_ps(s, m_sums.c[c]);
+                for (int l = 0; l < 8; ++l)
+                    if (failed & (1u << l))
+                        s[l] = addWholeNumbers(s[l], [plane](int k) { return plane[k]; }, lows[l], highs[l]);
+                m_sums.c[c] = _mm256_load_ps(s);
+            }
+        }
+        const unsigned failed = addExactTotals(m_sums.c[3], _mm256_sub_epi32(hi, lo));
+        if (failed) {
+            alignas(32) float s[8];
+            _mm256_store_ps(s, m_sums.c[3]);
+            for (int l = 0; l < 8; ++l)
+                if (failed & (1u << l))
+                    s[l] = addWholeNumbers(s[l], [](int k) { return int32_t(k); }, lows[l], highs[l]);
+            m_sums.c[3] = _mm256_load_ps(s);
+        }
+    }
+
+    // Shorter stretches are cheaper element by element.
+    static constexpr int kMinBatch = 8;
+
+    const std::vector<std::vector<Span>>& m_spans;
+    const RowTables& m_tables;
+    const cv::Mat& m_source;
+    const cv::Mat& m_depth;
+    bool m_batch;
+    LaneSums m_sums;
+    __m256i m_u;
+    __m256 m_denominator;
+    int m_x = 0;
+    int m_rowEnd = 0; // columns of a padded row
+    bool m_below255 = true; // no lane taking part has depth 255
+    bool m_same = true; // every lane taking part in the row has the stretch [m_sharedX0, m_sharedX1)
+    int m_sharedX0 = 0;
+    int m_sharedX1 = 0;
+    alignas(32) int32_t m_x0[8];
+    alignas(32) int32_t m_x1[8];
+};
+#endif
+
 
 } // namespace
 
@@ -418,13 +777,27 @@ void BlurByDepthFilter::run(const cv::Mat& depth, int focus, cv::Mat& dst, Effec
     // radius every element is added one by one.
     const int side = 2 * R + 1;
     const bool sequentialOnly = int64_t(side) * side * 255 >= (int64_t(1) << 24);
-    const int levels = floorLog2(side);
+    // A lane group asks for maxima over a kernel row plus the seven lanes.
+    const int levels = floorLog2(side + 7);
     const int ringRows = kBandRows + 2 * R;
     RowTables tables(m_paddedSource, reflected, paddedDepth, ringRows, levels);
 
     const int threshold = m_bokehThreshold;
 #ifdef NIMBALIGHT_LANES_AVX2
-    const bool useLanes = haveAvx2();
+    // Every kernel row as one stretch (true of discs, convex polygons and
+    // straight lines); the lane groups rely on it.
+    std::vector<std::vector<Span>> spans(m_runs.size());
+    bool oneStretchPerRow = true;
+    for (size_t w = 0; w < m_runs.size(); ++w) {
+        spans[w].assign(2 * w + 1, Span{0, 0});
+        for (const Run& run : m_runs[w]) {
+            Span& span = spans[w][size_t(run.dy + int(w))];
+            if (span.x0 < span.x1)
+                oneStretchPerRow = false;
+            span = {run.x0, run.x1};
+        }
+    }
+    const bool useLanes = haveAvx2() && oneStretchPerRow;
 #endif
     auto fullBlurAt = [&](int x, int y, uchar* o) {
         int32_t s[4] = {0, 0, 0, 0};
@@ -465,20 +838,37 @@ void BlurByDepthFilter::run(const cv::Mat& depth, int focus, cv::Mat& dst, Effec
                     hm[x] = rr[x];
             }
         }
+#ifdef NIMBALIGHT_LANES_AVX2
+        LaneGroup group(spans, tables, m_paddedSource, paddedDepth, !sequentialOnly);
+#endif
+        // Pixels already done by the last lane group, which starts at groupX.
+        int groupX = xBegin - 8;
+        unsigned groupLanes = 0;
         for (int x = xBegin; x < xEnd; ++x) {
+            if (x - groupX < 8 && (groupLanes >> (x - groupX)) & 1u)
+                continue;
             const int u = d[x];
             const int w = rr[x];
             const uchar* s = src + 4 * x;
             uchar* o = out + 4 * x;
 #ifdef NIMBALIGHT_LANES_AVX2
-            if (useLanes && w >= 1 && x + 8 <= xEnd) {
-                int same = 0;
-                while (same < 8 && mask[x + same] && rr[x + same] == w)
-                    ++same;
-                if (same == 8) {
+            // Any eight pixels at x (the last ones may lie in the next tile,
+            // which are only read) of which at least two need their own
+            // weighted average share one pass over the neighbours.
+            if (useLanes && mask[x] && w >= 1 && x - groupX >= 8 && x + 8 <= W) {
+                int laneW[8];
+                unsigned lanes = 0;
+                for (int l = 0; l < 8; ++l) {
+                    const bool take = x + l < xEnd && mask[x + l] && rr[x + l] >= 1;
+                    laneW[l] = take ? rr[x + l] : 0;
+                    lanes |= unsigned(take) << l;
+                }
+                if (std::popcount(lanes) >= 2) {
                     float sums[4][8];
-                    weightedSums8(m_runs[size_t(w)], m_paddedSource, paddedDepth, x + R, y + R, d + x, sums);
+                    group.sums(laneW, x + R, y + R, d + x, sums);
                     for (int l = 0; l < 8; ++l) {
+                        if (!((lanes >> l) & 1u))
+                            continue;
                         uchar* ol = o + 4 * l;
                         const float sw = sums[3][l];
                         if (sw > 0.0f) {
@@ -490,12 +880,23 @@ void BlurByDepthFilter::run(const cv::Mat& depth, int focus, cv::Mat& dst, Effec
                             fullBlurAt(x + l, y, ol);
                         }
                     }
-                    x += 7;
+                    groupX = x;
+                    groupLanes = lanes;
                     continue;
                 }
             }
 #endif
             if (!mask[x]) {
+#ifdef NIMBALIGHT_LANES_AVX2
+                if (exactFullBlur && useLanes && x + 1 < xEnd && !mask[x + 1]) {
+                    int32_t sums[8];
+                    fullSums2(fullRuns, tables, x + R, y + R, sums);
+                    for (int c = 0; c < 8; ++c)
+                        o[c] = roundedAverage(sums[c], fullCount);
+                    ++x;
+                    continue;
+                }
+#endif
                 if (exactFullBlur)
                     fullBlurAt(x, y, o);
                 continue;
@@ -521,9 +922,10 @@ void BlurByDepthFilter::run(const cv::Mat& depth, int focus, cv::Mat& dst, Effec
                 const uchar* ps = m_paddedSource.ptr<uchar>(py);
                 if (!sequentialOnly) {
                     const int32_t* sums = tables.sums(py);
+                    const size_t stride = tables.planeStride();
                     const uchar* m = tables.maxima(py, run.level);
                     if (std::max(m[a], m[b - (1 << run.level)]) <= u) {
-                        addWeightOne(acc, sums, a, b);
+                        addWeightOne(acc, sums, stride, a, b);
                         continue;
                     }
                     for (int k = a; k < b;) {
@@ -531,7 +933,7 @@ void BlurByDepthFilter::run(const cv::Mat& depth, int focus, cv::Mat& dst, Effec
                             int e = k + 1;
                             while (e < b && pd[e] <= u)
                                 ++e;
-                            addWeightOne(acc, sums, k, e);
+                            addWeightOne(acc, sums, stride, k, e);
                             k = e;
                             continue;
                         }
@@ -629,6 +1031,11 @@ void BlurByDepthFilter::stampHighlights(const cv::Mat& highlights, const cv::Mat
             const int alpha = roundToByte(double(opacityScale * float(luminance)));
             const int left = int(px - float(F));
             const int top = int(py - float(F));
+            // (colour alpha + p (255 - alpha)) / 255 lies in [0, 255]; the
+            // double quotient of such a whole number by 255 never rounds up
+            // to the next whole number, so truncating it is integer division.
+            const int stamp[3] = {colour[0] * alpha, colour[1] * alpha, colour[2] * alpha};
+            const int keep = 255 - alpha;
             for (const Run& run : m_runs[size_t(F)]) {
                 // Run offsets are relative to the kernel centre; the stamp
                 // is placed by its top-left element.
@@ -644,7 +1051,7 @@ void BlurByDepthFilter::stampHighlights(const cv::Mat& highlights, const cv::Mat
                         continue;
                     uchar* p = o + 4 * tx;
                     for (int c = 0; c < 3; ++c)
-                        p[c] = uchar(int(double(colour[c] * alpha + p[c] * (255 - alpha)) / 255.0));
+                        p[c] = uchar((stamp[c] + p[c] * keep) / 255);
                     p[3] = 255;
                 }
             }

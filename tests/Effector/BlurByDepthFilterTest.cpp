@@ -307,6 +307,41 @@ TEST_P(BlurExactnessTest, MatchesTheReference)
 
 INSTANTIATE_TEST_SUITE_P(Table, BlurExactnessTest, testing::ValuesIn(exactCases()), caseName);
 
+// Like the save path: three flat planes (far, middle, near), scaled up with
+// cubic interpolation and feathered, so that wide bands of many radii meet
+// large regions of one radius, over more than one column tile.
+cv::Mat featheredPlanes(cv::Size size)
+{
+    cv::Mat small(21, 75, CV_8UC1, cv::Scalar(0));
+    small(cv::Rect(0, 11, 75, 5)).setTo(85);
+    small(cv::Rect(20, 6, 14, 15)).setTo(255);
+    small(cv::Rect(50, 0, 9, 12)).setTo(255);
+    small(cv::Rect(62, 14, 13, 7)).setTo(255);
+    cv::Mat depth;
+    cv::resize(small, depth, size, 0, 0, cv::INTER_CUBIC);
+    cv::GaussianBlur(depth, depth, cv::Size(7, 7), 0, 0);
+    return depth;
+}
+
+TEST(BlurByDepthFilterTest, FeatheredPlanesMatchTheReference)
+{
+    const cv::Size size(300, 84);
+    const cv::Mat depth = featheredPlanes(size);
+    const cv::Mat source = makeImage(ImageKind::Bright, size, 21);
+    const struct {
+        blurref::Settings settings;
+        int focus;
+    } cases[] = {{{kLensKernel, 20, 0, 229, 0}, 255}, {{kLensKernel, 13, 0, -1, 0}, 255},
+                 {{kLensKernel, 17, 6, 200, 1}, 85},  {{kLensKernel, 11, 8, -1, 0}, 0},
+                 {{kMotionKernel, 14, 8, 229, 0}, 255}, {{kMotionKernel, 9, 120, -1, 1}, 170}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.settings.kind << " R " << c.settings.maxRadius << " sides "
+                                        << c.settings.sidesOrAngle << " focus " << c.focus);
+        expectMatchesReference(runFilter(source, depth, c.focus, c.settings),
+                               blurref::blurByDepth(source, depth, c.focus, c.settings));
+    }
+}
+
 class ThreadCount {
 public:
     explicit ThreadCount(int n) : m_saved(cv::getNumThreads()) { cv::setNumThreads(n); }
@@ -330,6 +365,20 @@ TEST(BlurByDepthFilterTest, OutputDoesNotDependOnTheThreadCount)
         const cv::Mat parallel = runFilter(source, depth, 170, s);
         EXPECT_EQ(fixtures::firstDifference(single, parallel), "");
     }
+}
+
+TEST(BlurByDepthFilterTest, FeatheredPlanesDoNotDependOnTheThreadCount)
+{
+    const cv::Size size(300, 84);
+    const cv::Mat depth = featheredPlanes(size);
+    const cv::Mat source = makeImage(ImageKind::Bright, size, 22);
+    const blurref::Settings s{kLensKernel, 20, 0, 229, 0};
+    cv::Mat single;
+    {
+        ThreadCount one(1);
+        single = runFilter(source, depth, 255, s);
+    }
+    EXPECT_EQ(fixtures::firstDifference(single, runFilter(source, depth, 255, s)), "");
 }
 
 TEST(BlurByDepthFilterTest, RadiusZeroReturnsTheSourceUnsharpened)
