@@ -21,27 +21,6 @@ constexpr std::chrono::milliseconds kGraphTimeout{std::chrono::seconds(30)};
 constexpr char kScope[] = "publish_stream,user_about_me,user_groups,read_stream";
 constexpr char kFullScope[] = "publish_stream,user_about_me,user_groups,read_stream,user_photos";
 
-// Everything but the unreserved characters as %XX: an id from an answer can
-// then never leave its path segment or query value.
-std::string percentEncodeStrict(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const unsigned char c : text) {
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                                c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
-    }
-    return out;
-}
-
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -166,7 +145,7 @@ std::string facebookGroupListUrl(const ServiceConfig& config, std::string_view t
 std::string facebookGroupUrl(const ServiceConfig& config, std::string_view groupId, std::string_view token)
 {
     std::string path = "/";
-    path += percentEncodeStrict(groupId);
+    path += percentEncode(groupId);
     path += "?access_token=";
     path += facebookFormUrlEncode(token);
     return config.url(ServiceHost::FacebookGraph, path);
@@ -201,7 +180,7 @@ std::string facebookUploadPath(std::string_view targetName, const std::vector<Fa
         }
     }
     std::string path = "/";
-    path += percentEncodeStrict(id);
+    path += percentEncode(id);
     path += "/photos";
     return path;
 }

@@ -24,25 +24,6 @@ constexpr std::chrono::milliseconds kFlickrTimeout{std::chrono::seconds(30)};
 // "Service currently unavailable": says nothing about the token.
 constexpr std::string_view kServiceUnavailableCode = "105";
 
-std::string percentEncodeStrict(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const unsigned char c : text) {
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                                c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
-    }
-    return out;
-}
-
 // The XML reader recovers what it can from a broken answer, which is right
 // for reading texts but not for deciding that a call went through or that a
 // token was refused: those decisions need a well-formed answer. Entities are
@@ -181,7 +162,7 @@ std::string flickrQuery(const FlickrParameters& parameters)
             query += '&';
         query += name;
         query += '=';
-        query += percentEncodeStrict(value);
+        query += percentEncode(value);
     }
     return query;
 }

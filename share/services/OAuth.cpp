@@ -2,6 +2,7 @@
 
 #include "share/services/Base64.h"
 #include "share/services/Crypto.h"
+#include "share/services/WebRequest.h"
 
 #include <QByteArray>
 #include <QUuid>
@@ -11,12 +12,6 @@
 namespace services {
 
 namespace {
-
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_' || c == '~';
-}
 
 int hexValue(char c)
 {
@@ -42,20 +37,7 @@ std::string_view trimBlanks(std::string_view text)
 
 std::string oauthPercentEncode(std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c)) {
-            out += ch;
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
-    return out;
+    return percentEncode(text);
 }
 
 std::string oauthPercentDecode(std::string_view text)

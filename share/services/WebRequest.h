@@ -53,6 +53,11 @@ private:
 // as it is (so "%41" passes unchanged and is not the same as percent-encoding).
 std::string formUrlEncode(std::string_view text);
 
+// Strict percent-encoding: every byte but the unreserved A-Z a-z 0-9 - . _ ~
+// becomes %XX (upper-case hex). A value from an answer encoded so can never
+// leave its path segment or query value; it is also OAuth's encoding.
+std::string percentEncode(std::string_view text);
+
 // The Facebook copy of the encoder: the same, and "|" becomes "%7C" (access
 // tokens carry one).
 std::string facebookFormUrlEncode(std::string_view text);
