@@ -19,6 +19,14 @@
 
 namespace testsupport {
 
+void bypassProxies()
+{
+    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(name);
+    setenv("no_proxy", "*", 1);
+}
+
+
 namespace {
 
 // httplib parses multipart/form-data bodies itself and then keeps only the

@@ -83,6 +83,10 @@ private:
     std::string m_serverKeyPem;
 };
 
+// Clears the proxy variables of this process and sets no_proxy to "*", so
+// that requests to the local servers never go through a proxy.
+void bypassProxies();
+
 class LocalHttpServer {
 public:
     // Plain HTTP; without a handler every request gets an empty 200.

@@ -57,9 +57,7 @@ class FlickrListsTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
-            unsetenv(name);
-        setenv("no_proxy", "*", 1);
+        testsupport::bypassProxies();
     }
 
     void SetUp() override

@@ -38,10 +38,7 @@ class HttpClientTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // Nothing here may go through a proxy.
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
-            unsetenv(name);
-        setenv("no_proxy", "*", 1);
+        testsupport::bypassProxies();
     }
 
     void SetUp() override { ASSERT_TRUE(server.start()); }

@@ -7,6 +7,7 @@
 
 #include "platform/SystemLog.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/RecordingHttpClient.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ namespace {
 using namespace services;
 using namespace std::chrono_literals;
 using testsupport::LocalHttpServer;
+using testsupport::RecordingClient;
 using testsupport::RecordedRequest;
 using testsupport::Reply;
 
@@ -178,31 +180,11 @@ TEST(TwitterCounter, RemainingCharactersPerHost)
 
 // Forwards to libcurl and remembers what was asked for; can shorten the
 // time-out to make a silent server fail quickly.
-class RecordingClient final : public HttpClient {
-public:
-    HttpResponse send(const HttpRequest& request) override
-    {
-        sent.push_back(request);
-        HttpRequest copy = request;
-        if (timeoutCap)
-            copy.timeout = *timeoutCap;
-        return m_inner.send(copy);
-    }
-
-    std::vector<HttpRequest> sent;
-    std::optional<std::chrono::milliseconds> timeoutCap;
-
-private:
-    CurlHttpClient m_inner{CurlHttpClient::Options{{}, std::make_shared<CookieJar>(), "Nimbalight"}};
-};
-
 class TwitterFlowTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
-            unsetenv(name);
-        setenv("no_proxy", "*", 1);
+        testsupport::bypassProxies();
     }
 
     void SetUp() override
