@@ -111,6 +111,18 @@ void BM_PreviewRerun(benchmark::State& state)
     }
 }
 
+// What the save command does after the blur: both finishing stages, then the
+// JPEG at quality 1.0.
+void finishAndEncode(const AppData& doc, cv::Mat& result, const cv::Mat& depth)
+{
+    applyStickerAndFilter(doc, result, depth);
+    applyVignetteAndColorMask(doc, result, depth);
+    const QByteArray jpeg =
+        platform::Image(QImage(result.data, result.cols, result.rows, int(result.step[0]), QImage::Format_ARGB32))
+            .jpegData(1.0);
+    benchmark::DoNotOptimize(jpeg.data());
+}
+
 // The save command's render at 2048 x 1536: decoding the kept photo, the
 // blur, the finishing stages and the JPEG at quality 100.
 void BM_FullSizeRender(benchmark::State& state)
@@ -126,12 +138,7 @@ void BM_FullSizeRender(benchmark::State& state)
         cv::resize(*doc.m_pDepthMap, depth, size, 0, 0, cv::INTER_CUBIC);
         prepareDepth(doc, depth);
         applyEffect(result, doc, depth, doc.m_focusDepth, size.width, size.height, true, &callback);
-        applyStickerAndFilter(doc, result, depth);
-        applyVignetteAndColorMask(doc, result, depth);
-        const QByteArray jpeg = platform::Image(QImage(result.data, result.cols, result.rows, int(result.step[0]),
-                                                       QImage::Format_ARGB32))
-                                    .jpegData(1.0);
-        benchmark::DoNotOptimize(jpeg.data());
+        finishAndEncode(doc, result, depth);
     }
 }
 
@@ -153,12 +160,7 @@ void BM_FullSizeRenderLiteral(benchmark::State& state)
         prepareDepth(doc, depth);
         const int radius = int(doc.m_blurStrength * float(size.width));
         literalPass(source, depth, doc.m_focusDepth, radius, buildKernelSet(kLensKernel, radius, 0), result);
-        applyStickerAndFilter(doc, result, depth);
-        applyVignetteAndColorMask(doc, result, depth);
-        const QByteArray jpeg = platform::Image(QImage(result.data, result.cols, result.rows, int(result.step[0]),
-                                                       QImage::Format_ARGB32))
-                                    .jpegData(1.0);
-        benchmark::DoNotOptimize(jpeg.data());
+        finishAndEncode(doc, result, depth);
     }
 }
 
