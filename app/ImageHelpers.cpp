@@ -48,15 +48,7 @@ platform::Image loadFromDocuments(const QString& name, QString* error)
 
 QString imageResourcePath(const QString& name)
 {
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString doubled = dot < 0 ? name + QStringLiteral("@2x")
-                                    : name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
-    const QString first = platform::highResolutionScreen() ? doubled : name;
-    const QString second = platform::highResolutionScreen() ? name : doubled;
-    QString path = platform::resourcePath(first);
-    if (path.isEmpty())
-        path = platform::resourcePath(second);
-    return path;
+    return platform::imageResourcePath(name);
 }
 
 platform::Image imageResource(const QString& name)

@@ -1,5 +1,7 @@
 #include "platform/ResourceLookup.h"
 
+#include <QPixmap>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -57,6 +59,36 @@ bool highResolutionScreen()
 void setHighResolutionScreen(bool on)
 {
     g_highResolution.store(on);
+}
+
+QString imageResourcePath(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString doubled = dot < 0 ? name + QStringLiteral("@2x")
+                                    : name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
+    const QString first = highResolutionScreen() ? doubled : name;
+    const QString second = highResolutionScreen() ? name : doubled;
+    // Images live in the resources' "images" folder; a name found at the
+    // top level is taken as well.
+    for (const QString& candidate : {first, second}) {
+        QString path = resourcePath(QStringLiteral("images/") + candidate);
+        if (path.isEmpty())
+            path = resourcePath(candidate);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+QPixmap pixmapResource(const QString& name)
+{
+    const QString path = imageResourcePath(name);
+    if (path.isEmpty())
+        return QPixmap();
+    QPixmap pixmap(path);
+    if (!pixmap.isNull() && path.contains(QStringLiteral("@2x.")))
+        pixmap.setDevicePixelRatio(2.0);
+    return pixmap;
 }
 
 } // namespace platform
