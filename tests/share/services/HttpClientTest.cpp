@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -169,22 +170,28 @@ TEST_F(HttpClientTest, EndlessRedirectsStop)
 
 TEST_F(HttpClientTest, SilentServerTimesOut)
 {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool release = false;
-    server.setHandler([&](const RecordedRequest&) {
-        std::unique_lock<std::mutex> lock(mutex);
-        released.wait_for(lock, 10s, [&] { return release; });
+    // Under load the server may take up the request only after the client
+    // has given up and this body has returned, so the handler's state must
+    // outlive the body.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool release = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    server.setHandler([gate](const RecordedRequest&) {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->released.wait_for(lock, 10s, [&] { return gate->release; });
         return Reply{200, "too late"};
     });
     HttpRequest request = get("/slow");
     request.timeout = 300ms;
     const HttpResponse response = client.send(request);
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        release = true;
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->release = true;
     }
-    released.notify_all();
+    gate->released.notify_all();
 
     EXPECT_EQ(response.error.code, url_error::kTimedOut);
     EXPECT_FALSE(response.error.description.empty());
